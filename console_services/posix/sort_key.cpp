@@ -1,0 +1,1 @@
+#include "sort_key.h"

@@ -1,0 +1,45 @@
+// Runs the built tools as processes, in scratch folders, for the end-to-end
+// tests.  The same tests run the Windows .exe files under Wine when
+// TOOLS_RUNNER=wine, TOOLS_DIR and TOOLS_SUFFIX=.exe are set.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ToolRun {
+    std::string out; // standard output, byte for byte
+    int status;      // exit status as a shell sees it (low 8 bits); -1 if killed
+};
+
+// Runs `tool` ("Rollcall", "Exec" or "Say") with `args` in folder `cwd`.
+// Standard input is /dev/null and there is no controlling terminal, so a
+// usage screen's key wait returns at once.  Standard output goes to a file
+// that is read back, or to `stdout_path` when it is given (its content is
+// then not read back).
+ToolRun run_tool(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
+                 const std::string &stdout_path = "");
+
+// True when the tools under test are the Windows build run by Wine.
+bool running_under_wine();
+
+// A fresh folder under the system's temporary folder, removed with all its
+// content (permissions restored first) when the object goes.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir &) = delete;
+    ScratchDir &operator=(const ScratchDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void write_file(const std::string &path, const std::string &content = "");
+std::string read_file(const std::string &path);
+bool file_exists(const std::string &path);
+
+// Turns "\n" into CR LF, to write expected output readably.
+std::string crlf(const std::string &text);
