@@ -4,9 +4,10 @@
 //     TOOL name base.OUT param1 param2 param3
 // where base is the part of the name before its first dot.  Redirected into
 // a .bat file, the lines convert a whole folder.
+#include "batch_line.h"
 #include "console_services.h"
 
-#include <cstring>
+#include <iterator>
 
 static const char *const USAGE[] = {
     "Exec 1.0.0.3 - batch line maker for sprite folders, by the Exec authors, 2026\n",
@@ -22,47 +23,10 @@ static const char *const USAGE[] = {
 
 static SearchRecord search;
 
-static int show_usage()
-{
-    for (const char *line : USAGE)
-        text_put(standard_output(), line);
-    text_flush(standard_output());
-    key_wait();
-    return 0;
-}
-
-// The part of a name before its first dot; a name without a dot is its
-// own base name.
-static std::size_t base_name_length(const char *name)
-{
-    const char *dot = std::strchr(name, '.');
-    return dot ? static_cast<std::size_t>(dot - name) : std::strlen(name);
-}
-
-// Writes "TOOL name base.OUT p1 p2 p3\n".  The texts are values, never
-// formats: a '%' in a name is just a character.
-static bool write_batch_line(const char *tool, const char *name, const char *out_ext,
-                             const char *const params[3])
-{
-    TextStream *out = standard_output();
-    text_put(out, tool);
-    text_put(out, " ");
-    text_put(out, name);
-    text_put(out, " ");
-    text_write(out, name, base_name_length(name));
-    text_put(out, ".");
-    text_put(out, out_ext);
-    for (int i = 0; i < 3; i++) {
-        text_put(out, " ");
-        text_put(out, params[i]);
-    }
-    return text_put(out, "\n");
-}
-
 static int exec(int argc, char **argv)
 {
     if (argc < 4 || argv[1][0] == '?')
-        return show_usage();
+        return show_usage_screen(USAGE, std::size(USAGE));
     const char *tool = argv[1];
     const char *spec = argv[2];
     const char *out_ext = argv[3];
@@ -71,7 +35,7 @@ static int exec(int argc, char **argv)
         params[i] = argc > 4 + i ? argv[4 + i] : "";
 
     for (int found = search_start(spec, &search, 0); found == 0; found = search_next(&search))
-        if (!write_batch_line(tool, search.name, out_ext, params))
+        if (!write_batch_line(standard_output(), tool, search.name, out_ext, params))
             return 1; // half a batch file must not pass for a whole one
     return text_flush(standard_output()) ? 0 : 1;
 }

@@ -109,6 +109,11 @@ void name_list_release(NameList *list);
 // ---------------------------------------------------------------------------
 // Program entry
 
+// Writes the lines of a usage screen to standard output, makes sure they
+// are all out, then waits for a key.  Returns 0, the status after a usage
+// screen.
+int show_usage_screen(const char *const *lines, std::size_t count);
+
 using ProgramEntry = int (*)(int argc, char **argv);
 
 // Runs one console program: opens the console keyboard, sets up standard

@@ -90,3 +90,13 @@ bool text_close(TextStream *stream)
     stream->handle = NO_HANDLE;
     return written && closed;
 }
+
+int show_usage_screen(const char *const *lines, std::size_t count)
+{
+    TextStream *out = standard_output();
+    for (std::size_t i = 0; i < count; i++)
+        text_put(out, lines[i]);
+    text_flush(out);
+    key_wait();
+    return 0;
+}

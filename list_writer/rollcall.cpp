@@ -5,6 +5,8 @@
 // tool reads.
 #include "console_services.h"
 
+#include <iterator>
+
 static const char NOTICE[] = "Rollcall 1.0 - list maker for sprite repacking, by the Rollcall authors, 2026\n";
 
 static const char *const USAGE[] = {
@@ -17,15 +19,6 @@ static const char *const USAGE[] = {
 };
 
 static SearchRecord search;
-
-static int show_usage()
-{
-    for (const char *line : USAGE)
-        text_put(standard_output(), line);
-    text_flush(standard_output());
-    key_wait();
-    return 0;
-}
 
 static void say(const char *before, const char *list_path, const char *after)
 {
@@ -57,7 +50,7 @@ static bool write_names(TextStream *list_file, const NameList *names)
 static int rollcall(int argc, char **argv)
 {
     if (argc < 3 || argv[1][0] == '?')
-        return show_usage();
+        return show_usage_screen(USAGE, std::size(USAGE));
     const char *file_spec = argv[1];
     const char *list_path = argv[2];
 

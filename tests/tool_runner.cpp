@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,8 +36,10 @@ static std::vector<std::string> command_for(const std::string &tool, const std::
     return command;
 }
 
-ToolRun run_tool(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
-                 const std::string &stdout_path)
+static const uid_t NOBODY = 65534;
+
+static ToolRun run_as(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
+                      const std::string &stdout_path, bool unprivileged)
 {
     std::string capture = stdout_path;
     if (capture.empty()) {
@@ -58,7 +62,11 @@ ToolRun run_tool(const std::string &tool, const std::vector<std::string> &args, 
         setsid(); // no controlling terminal: the key wait must not block
         int in = open("/dev/null", O_RDONLY);
         int out = open(capture.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || chdir(cwd.c_str()) != 0)
+        if (in < 0 || out < 0)
+            _exit(126);
+        if (unprivileged && (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
+            _exit(125);
+        if (chdir(cwd.c_str()) != 0)
             _exit(126);
         dup2(in, 0);
         dup2(out, 1);
@@ -75,6 +83,42 @@ ToolRun run_tool(const std::string &tool, const std::vector<std::string> &args, 
         fs::remove(capture);
     }
     return run;
+}
+
+ToolRun run_tool(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
+                 const std::string &stdout_path)
+{
+    return run_as(tool, args, cwd, stdout_path, false);
+}
+
+bool run_tool_unprivileged(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
+                           ToolRun *run)
+{
+    if (running_under_wine())
+        return false; // Wine's prefix belongs to the user running the tests
+    if (geteuid() != 0) {
+        *run = run_tool(tool, args, cwd);
+        return true;
+    }
+    // The scratch folders on the way must be open to "nobody".
+    const fs::path temp = fs::temp_directory_path();
+    if (cwd.rfind(temp.string(), 0) != 0)
+        return false;
+    for (fs::path folder = cwd; folder.has_relative_path() && folder != temp; folder = folder.parent_path())
+        if (chmod(folder.c_str(), 0755) != 0)
+            return false;
+    *run = run_as(tool, args, cwd, "", true);
+    return run->status != 125;
+}
+
+std::string after_notice(const std::string &out, std::string *notice)
+{
+    std::size_t end = out.find("\r\n");
+    if (end == std::string::npos)
+        return out;
+    if (notice)
+        *notice = out.substr(0, end + 2);
+    return out.substr(end + 2);
 }
 
 ScratchDir::ScratchDir()

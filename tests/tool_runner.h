@@ -3,8 +3,17 @@
 // TOOLS_RUNNER=wine, TOOLS_DIR and TOOLS_SUFFIX=.exe are set.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+// Names the cases of a parameterised test after their `label` field.
+struct LabelName {
+    template <class Case> std::string operator()(const testing::TestParamInfo<Case> &param_info) const
+    {
+        return param_info.param.label;
+    }
+};
 
 struct ToolRun {
     std::string out; // standard output, byte for byte
@@ -18,6 +27,16 @@ struct ToolRun {
 // then not read back).
 ToolRun run_tool(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
                  const std::string &stdout_path = "");
+
+// As run_tool, but the tool runs as the unprivileged user "nobody" when
+// the tests run as root, so that file permissions apply to it.  Returns
+// false (and runs nothing) when that cannot be arranged.
+bool run_tool_unprivileged(const std::string &tool, const std::vector<std::string> &args,
+                           const std::string &cwd, ToolRun *run);
+
+// Splits off the first line (through its CR LF), which every tool uses for
+// a notice naming itself; returns the rest.
+std::string after_notice(const std::string &out, std::string *notice = nullptr);
 
 // True when the tools under test are the Windows build run by Wine.
 bool running_under_wine();

@@ -5,6 +5,8 @@
 // scripts to test.
 #include "console_services.h"
 
+#include <iterator>
+
 #include <cstdio>
 
 static const char *const USAGE[] = {
@@ -20,15 +22,6 @@ static const char *const USAGE[] = {
 };
 
 static SearchRecord search;
-
-static int show_usage()
-{
-    for (const char *line : USAGE)
-        text_put(standard_output(), line);
-    text_flush(standard_output());
-    key_wait();
-    return 0;
-}
 
 static bool is_pattern_argument(const char *argument)
 {
@@ -53,7 +46,7 @@ static void write_count(int count)
 static int say(int argc, char **argv)
 {
     if (argc < 2 || argv[1][0] == '?')
-        return show_usage();
+        return show_usage_screen(USAGE, std::size(USAGE));
 
     const char *pattern = nullptr;
     const char *leading_text = nullptr;
