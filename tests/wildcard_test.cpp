@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -175,6 +176,73 @@ TEST(WildcardDecode, TakesWholeValidSequencesAndSingleInvalidBytes)
         EXPECT_EQ(wildcard_decode_unit(c.text, &unit), c.width) << testing::PrintToString(c.text);
         EXPECT_EQ(unit, c.unit) << testing::PrintToString(c.text);
     }
+}
+
+// A direct, backtracking reading of the matching rules, for ASCII names:
+// slow on purpose, and written independently of the matcher under test.
+bool reference_match(const std::vector<WildcardToken> &tokens, std::size_t token, const std::string &name,
+                     std::size_t at, std::size_t final_dot)
+{
+    if (token == tokens.size())
+        return at == name.size();
+    const bool at_end = at == name.size();
+    const bool at_dot = !at_end && name[at] == '.';
+    switch (tokens[token].kind) {
+    case WildcardKind::star:
+        for (std::size_t end = at; end <= name.size(); ++end)
+            if (reference_match(tokens, token + 1, name, end, final_dot))
+                return true;
+        return false;
+    case WildcardKind::dos_star:
+        for (std::size_t end = at; end <= name.size(); ++end) {
+            if (reference_match(tokens, token + 1, name, end, final_dot))
+                return true;
+            if (end == final_dot)
+                break;
+        }
+        return false;
+    case WildcardKind::dos_qm:
+        return reference_match(tokens, token + 1, name, at_end || at_dot ? at : at + 1, final_dot);
+    case WildcardKind::dos_dot:
+        if (at_dot)
+            return reference_match(tokens, token + 1, name, at + 1, final_dot);
+        return at_end && reference_match(tokens, token + 1, name, at, final_dot);
+    case WildcardKind::literal:
+        return !at_end && std::tolower(static_cast<unsigned char>(name[at])) == std::tolower(tokens[token].byte) &&
+               reference_match(tokens, token + 1, name, at + 1, final_dot);
+    }
+    return false;
+}
+
+TEST(WildcardMatch, AgreesWithABacktrackingReadingOfTheRules)
+{
+    std::mt19937 random(2024);
+    const std::string pattern_bytes = "ab.*?A";
+    const std::string name_bytes = "abB.";
+    auto random_text = [&random](const std::string &alphabet, std::size_t longest) {
+        std::uniform_int_distribution<std::size_t> length_of(1, longest);
+        std::uniform_int_distribution<std::size_t> byte_of(0, alphabet.size() - 1);
+        std::string text;
+        for (std::size_t length = length_of(random); length > 0; --length)
+            text.push_back(alphabet[byte_of(random)]);
+        return text;
+    };
+    std::size_t matched = 0;
+    std::size_t compared = 0;
+    for (int pattern_count = 0; pattern_count < 400; ++pattern_count) {
+        const std::string typed = random_text(pattern_bytes, 6);
+        const std::vector<WildcardToken> tokens = wildcard_rewrite(typed);
+        const WildcardPattern pattern = compiled(typed);
+        for (int name_count = 0; name_count < 60; ++name_count) {
+            const std::string name = random_text(name_bytes, 7);
+            const bool expected = !tokens.empty() && reference_match(tokens, 0, name, 0, name.rfind('.'));
+            ASSERT_EQ(wildcard_match(pattern, name), expected) << "pattern " << typed << " name " << name;
+            matched += expected ? 1 : 0;
+            ++compared;
+        }
+    }
+    EXPECT_GT(matched, compared / 20);
+    EXPECT_LT(matched, compared - compared / 20);
 }
 
 TEST(WildcardMatch, CostStaysWithinPatternTimesName)

@@ -168,71 +168,85 @@ NamePosition position_in(std::string_view name, std::size_t at)
     return {at == name.size(), at < name.size() && name[at] == '.'};
 }
 
+// The live positions of a state set lie within first..last; outside that
+// range the set is all clear, so each step only walks the range.
+struct LiveRange {
+    std::size_t first;
+    std::size_t last;
+};
+
+bool can_match_nothing(WildcardKind kind, NamePosition here)
+{
+    switch (kind) {
+    case WildcardKind::star:
+    case WildcardKind::dos_star:
+        return true;
+    case WildcardKind::dos_qm:
+        return here.at_end || here.at_dot;
+    case WildcardKind::dos_dot:
+        return here.at_end;
+    case WildcardKind::literal:
+        break;
+    }
+    return false;
+}
+
 // Adds the positions reached by symbols that can match nothing here.
 // Those moves only go one position forward, so one pass in order is enough.
-void add_empty_moves(const WildcardPattern &pattern, unsigned char *states, NamePosition here, std::size_t *steps)
+void add_empty_moves(const WildcardPattern &pattern, unsigned char *states, NamePosition here, LiveRange *range,
+                     std::size_t *steps)
 {
     const std::size_t count = pattern.symbols.size();
-    for (std::size_t index = 0; index < count; ++index) {
+    for (std::size_t index = range->first; index <= range->last && index < count; ++index) {
         ++*steps;
-        if (!states[index])
-            continue;
-        bool can_be_empty = false;
-        switch (pattern.symbols[index].kind) {
-        case WildcardKind::star:
-        case WildcardKind::dos_star:
-            can_be_empty = true;
-            break;
-        case WildcardKind::dos_qm:
-            can_be_empty = here.at_end || here.at_dot;
-            break;
-        case WildcardKind::dos_dot:
-            can_be_empty = here.at_end;
-            break;
-        case WildcardKind::literal:
-            break;
-        }
-        if (can_be_empty)
+        if (states[index] && can_match_nothing(pattern.symbols[index].kind, here)) {
             states[index + 1] = 1;
+            range->last = std::max(range->last, index + 1);
+        }
     }
 }
 
-// Moves every live position over one character of the name.  Returns
-// false when no position survives.
-bool consume_character(const WildcardPattern &pattern, const unsigned char *live, unsigned char *next,
-                       std::uint32_t folded, bool at_final_dot, std::size_t *steps)
+bool consumes(const WildcardSymbol &symbol, std::uint32_t folded, bool at_final_dot)
+{
+    switch (symbol.kind) {
+    case WildcardKind::star:
+        return true;
+    case WildcardKind::dos_star:
+        return !at_final_dot;
+    case WildcardKind::dos_qm:
+        return folded != '.';
+    case WildcardKind::dos_dot:
+        return folded == '.';
+    case WildcardKind::literal:
+        return folded == symbol.unit;
+    }
+    return false;
+}
+
+// Moves every live position over one character of the name, from `live`
+// into `next` (clear on entry), then clears `live`.  Returns false when no
+// position survives.
+bool consume_character(const WildcardPattern &pattern, unsigned char *live, unsigned char *next,
+                       std::uint32_t folded, bool at_final_dot, LiveRange *range, std::size_t *steps)
 {
     const std::size_t count = pattern.symbols.size();
-    std::fill(next, next + count + 1, 0);
+    const LiveRange walked = *range;
     bool any_alive = false;
-    for (std::size_t index = 0; index < count; ++index) {
+    for (std::size_t index = walked.first; index <= walked.last && index < count; ++index) {
         ++*steps;
-        if (!live[index])
+        if (!live[index] || !consumes(pattern.symbols[index], folded, at_final_dot))
             continue;
-        const WildcardSymbol &symbol = pattern.symbols[index];
-        switch (symbol.kind) {
-        case WildcardKind::star:
-            next[index] = 1;
-            break;
-        case WildcardKind::dos_star:
-            if (!at_final_dot)
-                next[index] = 1;
-            break;
-        case WildcardKind::dos_qm:
-            if (folded != '.')
-                next[index + 1] = 1;
-            break;
-        case WildcardKind::dos_dot:
-            if (folded == '.')
-                next[index + 1] = 1;
-            break;
-        case WildcardKind::literal:
-            if (folded == symbol.unit)
-                next[index + 1] = 1;
-            break;
-        }
-        any_alive = any_alive || next[index] || next[index + 1];
+        // The stars stay where they are; every other symbol moves on.
+        const bool stays = pattern.symbols[index].kind == WildcardKind::star ||
+                           pattern.symbols[index].kind == WildcardKind::dos_star;
+        const std::size_t reached = stays ? index : index + 1;
+        next[reached] = 1;
+        if (!any_alive)
+            range->first = reached;
+        range->last = reached;
+        any_alive = true;
     }
+    std::fill(live + walked.first, live + walked.last + 1, 0);
     return any_alive;
 }
 
@@ -348,16 +362,18 @@ bool wildcard_match_general(const WildcardPattern &pattern, std::string_view nam
     const std::size_t final_dot = name.rfind('.');
 
     std::fill(live, live + count + 1, 0);
+    std::fill(next, next + count + 1, 0);
     live[0] = 1;
+    LiveRange range{0, 0};
     std::size_t at = 0;
-    add_empty_moves(pattern, live, position_in(name, at), steps);
+    add_empty_moves(pattern, live, position_in(name, at), &range, steps);
     while (at < name.size()) {
         std::uint32_t unit = 0;
         const std::size_t width = wildcard_decode_unit(name.substr(at), &unit);
-        if (!consume_character(pattern, live, next, wildcard_fold_unit(unit), at == final_dot, steps))
+        if (!consume_character(pattern, live, next, wildcard_fold_unit(unit), at == final_dot, &range, steps))
             return false;
         at += width;
-        add_empty_moves(pattern, next, position_in(name, at), steps);
+        add_empty_moves(pattern, next, position_in(name, at), &range, steps);
         std::swap(live, next);
     }
     return live[count] != 0;
