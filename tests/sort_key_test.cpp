@@ -213,7 +213,7 @@ int sign(int value)
     return (value > 0) - (value < 0);
 }
 
-Names random_names(std::size_t count, unsigned seed)
+Names random_names(std::size_t count, unsigned seed, const std::string &prefix = "")
 {
     const char *const pieces[] = {"a", "A", "b", "B", "e", "\xC3\xA9", "\xC3\x89", "-", "'", " ", "_",
                                   ".", "1", "9", "\xC3\xB6", "\xFF"};
@@ -222,7 +222,7 @@ Names random_names(std::size_t count, unsigned seed)
     std::uniform_int_distribution<std::size_t> piece(0, std::size(pieces) - 1);
     Names names;
     for (std::size_t i = 0; i < count; i++) {
-        std::string name;
+        std::string name = prefix;
         for (std::size_t n = length(random); n > 0; n--)
             name += pieces[piece(random)];
         names.push_back(name);
@@ -280,13 +280,18 @@ TEST_F(SortTest, KeyOrderIsStrictTotalOrder)
 }
 
 // A key built in a reused scratch must match one built from scratch, and
-// the sort must follow the keys.
+// the sort must follow the keys.  The sort reads the keys a few bytes at a
+// time; the long shared prefixes make it go many bytes deep in large runs.
 TEST_F(SortTest, SortFollowsKeysFromReusedScratch)
 {
     use_lang("C");
     UCollator *collator = open_name_collator("");
     ASSERT_NE(collator, nullptr);
     Names names = random_names(300, 11);
+    for (const char *prefix : {"sprite", "Sprite-frame'", "sprite frame number ", "SPRITE-FRAME_NUMBER-"}) {
+        Names prefixed = random_names(300, 13, prefix);
+        names.insert(names.end(), prefixed.begin(), prefixed.end());
+    }
     std::vector<KeyedName> keyed = keyed_names(collator, names);
     for (const KeyedName &entry : keyed) {
         SortKeyScratch fresh;
