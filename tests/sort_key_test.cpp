@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <string>
@@ -307,4 +311,55 @@ TEST_F(SortTest, SortFollowsKeysFromReusedScratch)
     for (const KeyedName &entry : keyed)
         expected.push_back(entry.name);
     EXPECT_EQ(collate_sorted(names), expected);
+}
+
+namespace {
+
+bool built_with_address_sanitizer()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
+// Runs in a child process: caps the address space a little above what is
+// mapped already, too little for the keys and records of all the names,
+// and exits with 3 when the sort reports that memory ran out.
+[[noreturn]] void sort_with_little_memory(const std::vector<const char *> &names)
+{
+    std::vector<std::uint32_t> order(names.size());
+    for (std::size_t i = 0; i < order.size(); i++)
+        order[i] = static_cast<std::uint32_t>(i);
+    std::size_t mapped_pages = 0;
+    std::ifstream("/proc/self/statm") >> mapped_pages;
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = mapped_pages * 4096 + (3u << 20);
+    if (mapped_pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+        std::_Exit(2);
+    bool sorted = collate_sort(names.data(), names.size(), order.data());
+    std::_Exit(sorted ? 0 : 3);
+}
+
+} // namespace
+
+TEST_F(SortTest, RunningOutOfMemoryReturnsFalse)
+{
+    if (built_with_address_sanitizer())
+        GTEST_SKIP() << "the address sanitizer cannot run under an address-space limit";
+    use_lang("C");
+    Names names;
+    for (int i = 0; i < 300000; i++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "sprite_%06d.shp", i);
+        names.push_back(name);
+    }
+    std::vector<const char *> pointers;
+    for (const std::string &name : names)
+        pointers.push_back(name.c_str());
+    EXPECT_EXIT(sort_with_little_memory(pointers), ::testing::ExitedWithCode(3), "");
 }
