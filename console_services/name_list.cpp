@@ -43,8 +43,8 @@ bool name_list_append(NameList *list, const char *name)
     if (size > BLOCK_SIZE || list->names.size() >= UINT32_MAX)
         return false;
     try {
-        list->names.reserve(list->names.size() + 1);
-        list->names.push_back(store_name(list, name, size));
+        const char *copy = store_name(list, name, size);
+        list->names.push_back(copy);
         list->order.clear();
         return true;
     } catch (const std::bad_alloc &) {
