@@ -41,10 +41,13 @@ echo "=== windows tests"
 check_version() { # program, version
     local record
     record=$(strings -el "$windows_build/bin/$1.exe")
-    grep -qx "$2" <<<"$record" && grep -qx FileDescription <<<"$record" || {
-        echo "FAILED: $1.exe has no version record for $2"
-        exit 1
-    }
+    for field in FileVersion ProductVersion; do
+        [ "$(grep -A1 -x "$field" <<<"$record" | tail -n 1)" = "$2" ] || {
+            echo "FAILED: $1.exe: $field is not $2"
+            exit 1
+        }
+    done
+    grep -qx FileDescription <<<"$record" || { echo "FAILED: $1.exe has no FileDescription"; exit 1; }
 }
 check_version Rollcall 1.0.0.0
 check_version Exec 1.0.0.3

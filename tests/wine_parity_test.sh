@@ -3,6 +3,8 @@
 # and checks that they agree byte for byte:
 #   - the usage screens of all three tools, and that the key wait after
 #     them returns at once without a console (status 0, no hang);
+#   - that the key wait on a console (Wine's, on a pseudo-terminal) ends
+#     with a key and not without one;
 #   - the sorted list Rollcall writes for a folder of a few hundred names
 #     made of every printable character a Windows name may hold.
 # Usage: wine_parity_test.sh NATIVE_BIN_DIR WINDOWS_BIN_DIR
@@ -70,6 +72,50 @@ check_usage Exec "?x" "*.shp" s16
 check_usage Exec tool "*.shp"
 check_usage Say
 check_usage Say "?"
+
+# ---------------------------------------------------------------------------
+# The key wait on a console: Wine gives the program a console when it runs
+# on a terminal, here a pseudo-terminal made by script(1).  Keys that send
+# a character and keys found only in the key table (F1, arrows, Insert) end
+# the wait with status 0, Ctrl+C too; with no key the program keeps waiting.
+
+# key_wait_on_console LABEL KEYS: KEYS is a printf format, empty for none.
+key_wait_on_console() {
+    local label="key wait on a console, $1" keys=$2 fifo=$scratch/keys status=0
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    (cd "$scratch" && exec "${locale_env[@]}" script -qfec "wine '$windows_bin/Rollcall.exe'" /dev/null \
+        <"$fifo" >/dev/null 2>&1) &
+    local pid=$!
+    exec 3>"$fifo"
+    sleep 3 # Wine starts and shows the usage screen
+    # shellcheck disable=SC2059
+    [ -z "$keys" ] || printf "$keys" >&3
+    for _ in $(seq 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        [ -z "$keys" ] || fail "$label: still waiting 5s after the key"
+        kill "$pid"
+        wait "$pid" 2>/dev/null || true
+    else
+        wait "$pid" || status=$?
+        if [ -z "$keys" ]; then
+            fail "$label: ended without a key"
+        else
+            [ "$status" = 0 ] || fail "$label: status $status"
+        fi
+    fi
+    exec 3>&-
+}
+
+key_wait_on_console "no key" ""
+key_wait_on_console "letter x" "x"
+key_wait_on_console "F1" '\033OP'
+key_wait_on_console "arrow up" '\033[A'
+key_wait_on_console "Insert" '\033[2~'
+key_wait_on_console "Ctrl+C" '\003'
 
 # ---------------------------------------------------------------------------
 # Sort parity: the same folder listed by both builds of Rollcall.
