@@ -61,6 +61,10 @@ def ms(seconds):
     return f"{seconds * 1000:,.1f}" if seconds < 10 else f"{seconds * 1000:,.0f}"
 
 
+def cell(text):
+    return text.replace("|", "\\|")  # a bare | would end a table cell
+
+
 def mb(kb):
     return f"{kb / 1024:.1f}"
 
@@ -99,7 +103,7 @@ w("Before timing, the run checks that the tools and the references give the same
 w("| entries | check | result |")
 w("|---:|---|---|")
 for size, what, verdict in checks:
-    w(f"| {int(size):,} | {what} | {verdict} |")
+    w(f"| {int(size):,} | {cell(what)} | {verdict} |")
 w("")
 
 w("## Times and memory\n")
@@ -108,11 +112,11 @@ w("|---:|---|---:|---:|---:|---:|---:|---:|")
 for s in sizes:
     for name in ORDER:
         if (s, name) not in times:
-            w(f"| {s:,} | `{name}` | 0 | not finished within {timeouts.get((s, name), '?')} s "
+            w(f"| {s:,} | `{cell(name)}` | 0 | not finished within {timeouts.get((s, name), '?')} s "
               f"| | | | |")
             continue
         r = times[s, name]
-        w(f"| {s:,} | `{name}` | {len(r['times'])} | {ms(r['median'])} "
+        w(f"| {s:,} | `{cell(name)}` | {len(r['times'])} | {ms(r['median'])} "
           f"| {ms(r['mean'])} ± {ms(r['stddev'] or 0)} "
           f"| {ms(r['min'])} | {ms(r['max'])} | {mb(peak[s, name])} |")
 w("")
