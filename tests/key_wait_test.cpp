@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -195,12 +196,13 @@ protected:
     }
 
     // True once the program has taken the terminal out of line mode, that
-    // is, it is in its key wait and a key typed now goes to it.
+    // is, it is in its key wait and a key typed now goes to it.  False at
+    // once if the program ended without waiting.
     bool wait_for_key_mode()
     {
         auto deadline = Clock::now() + ENDS_WITHIN;
         struct termios mode;
-        while (Clock::now() < deadline) {
+        while (Clock::now() < deadline && still_running()) {
             if (tcgetattr(slave_, &mode) == 0 && !(mode.c_lflag & ICANON))
                 return true;
             std::this_thread::sleep_for(2ms);
@@ -208,10 +210,11 @@ protected:
         return false;
     }
 
+    // Looks without collecting the exit status, which wait_for_end reports.
     bool still_running()
     {
-        int wait_status;
-        return waitpid(child_, &wait_status, WNOHANG) == 0;
+        siginfo_t info {};
+        return waitid(P_PID, static_cast<id_t>(child_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
     }
 
     // How the program ended, or STILL_RUNNING when it had to be killed.
@@ -284,7 +287,7 @@ TEST_F(KeyWait, WaitsWhileNothingIsTyped)
 {
     start();
     expect_usage_screen_shown();
-    ASSERT_TRUE(wait_for_key_mode());
+    ASSERT_TRUE(wait_for_key_mode()) << "no key wait began";
     std::this_thread::sleep_for(STILL_WAITING_FOR);
     EXPECT_TRUE(still_running());
     type("x");
@@ -307,6 +310,11 @@ struct KeyCase {
     std::string bytes; // what the terminal sends for the key
 };
 
+void PrintTo(const KeyCase &key, std::ostream *out)
+{
+    *out << key.label;
+}
+
 class KeyPress : public KeyWait, public testing::WithParamInterface<KeyCase> {};
 
 // Each key ends the wait with status 0, is not echoed, leaves none of its
@@ -315,7 +323,7 @@ TEST_P(KeyPress, EndsTheWaitAndIsConsumedWhole)
 {
     start();
     expect_usage_screen_shown();
-    ASSERT_TRUE(wait_for_key_mode());
+    ASSERT_TRUE(wait_for_key_mode()) << "no key wait began";
     type(GetParam().bytes);
     EXPECT_EQ(wait_for_end(), "exit 0");
     read_remaining_output();
@@ -346,6 +354,11 @@ struct SignalCase {
     int signal_number;
 };
 
+void PrintTo(const SignalCase &signal_case, std::ostream *out)
+{
+    *out << signal_case.label;
+}
+
 class SignalDuringWait : public KeyWait, public testing::WithParamInterface<SignalCase> {};
 
 // A signal that ends the program while it waits still leaves the terminal
@@ -354,7 +367,7 @@ TEST_P(SignalDuringWait, RestoresTheModeThenDies)
 {
     start();
     expect_usage_screen_shown();
-    ASSERT_TRUE(wait_for_key_mode());
+    ASSERT_TRUE(wait_for_key_mode()) << "no key wait began";
     ASSERT_EQ(kill(child_, GetParam().signal_number), 0);
     EXPECT_EQ(wait_for_end(), signal_status(GetParam().signal_number));
     expect_same_mode(mode_before_, mode_now());
@@ -371,6 +384,11 @@ struct HangupCase {
     std::string end;
 };
 
+void PrintTo(const HangupCase &hangup, std::ostream *out)
+{
+    *out << hangup.label;
+}
+
 class TerminalClosed : public KeyWait, public testing::WithParamInterface<HangupCase> {};
 
 // Closing the terminal under the waiting program ends the wait: by the
@@ -380,7 +398,7 @@ TEST_P(TerminalClosed, EndsTheWait)
 {
     start(GetParam().hangup_ignored);
     expect_usage_screen_shown();
-    ASSERT_TRUE(wait_for_key_mode());
+    ASSERT_TRUE(wait_for_key_mode()) << "no key wait began";
     close_master();
     EXPECT_EQ(wait_for_end(), GetParam().end);
 }
