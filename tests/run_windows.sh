@@ -54,9 +54,18 @@ check_version Exec 1.0.0.3
 check_version Say 1.0.0.0
 ctest --test-dir "$windows_build" --output-on-failure
 
+# Both suites run even when the first fails, so one run shows every
+# difference between the builds.
+failed=()
 echo "=== end-to-end tests under wine"
-TOOLS_RUNNER=wine TOOLS_DIR="$PWD/$windows_build/bin" TOOLS_SUFFIX=.exe "$native_build/bin/tool_tests"
+TOOLS_RUNNER=wine TOOLS_DIR="$PWD/$windows_build/bin" TOOLS_SUFFIX=.exe "$native_build/bin/tool_tests" ||
+    failed+=("end-to-end tests under wine")
 
 echo "=== wine parity tests"
-tests/wine_parity_test.sh "$native_build/bin" "$windows_build/bin"
+tests/wine_parity_test.sh "$native_build/bin" "$windows_build/bin" || failed+=("wine parity tests")
+
+if [ ${#failed[@]} -ne 0 ]; then
+    printf 'FAILED: %s\n' "${failed[@]}"
+    exit 1
+fi
 echo "=== windows tests passed"

@@ -3,6 +3,8 @@
 # and checks that they agree byte for byte:
 #   - the usage screens of all three tools, and that the key wait after
 #     them returns at once without a console (status 0, no hang);
+#   - arguments with blanks, tabs, quotes and backslashes, through the
+#     command line Wine builds for the .exe;
 #   - that the key wait on a console (Wine's, on a pseudo-terminal) ends
 #     with a key and not without one;
 #   - the sorted list Rollcall writes for a folder of a few hundred names
@@ -72,6 +74,28 @@ check_usage Exec "?x" "*.shp" s16
 check_usage Exec tool "*.shp"
 check_usage Say
 check_usage Say "?"
+
+# ---------------------------------------------------------------------------
+# Arguments through the Windows command line: Wine joins the arguments into
+# one line the way Windows callers quote them, and the programs split it
+# again; Say prints its text argument as it arrived.  (A backslash right
+# before a quote, or ending an argument that needs quotes, comes back
+# differently by design: the programs take a backslash before a quote as a
+# literal quote, where Windows callers double such backslashes.)
+
+check_argument() { # text
+    local label="argument [$1] through the command line" native_status wine_status
+    native_status=$(run_tool Say "$scratch" "$scratch/native.out" "$1")
+    wine_status=$(run_tool Say.exe "$scratch" "$scratch/wine.out" "$1")
+    [ "$native_status" = "$wine_status" ] || fail "$label: status $native_status natively, $wine_status under wine"
+    cmp -s "$scratch/native.out" "$scratch/wine.out" ||
+        fail "$label: [$(cat "$scratch/native.out")] natively, [$(cat "$scratch/wine.out")] under wine"
+}
+
+for text in "files S16" "two  blanks" $'a\ttab' "say \"hi\"" "\"" "a\"b c\"d" "C:\\sprites\\*.shp" "back\\slash x" \
+    "%PATH%" "'single'" "^&|<>" " lead and trail "; do
+    check_argument "$text"
+done
 
 # ---------------------------------------------------------------------------
 # The key wait on a console: Wine gives the program a console when it runs
