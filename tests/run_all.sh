@@ -20,4 +20,8 @@ run_suite() { # name, cmake options...
 
 run_suite werror -DWARNINGS_AS_ERRORS=ON
 run_suite sanitize -DWARNINGS_AS_ERRORS=ON -DENABLE_SANITIZERS=ON
+echo "=== manual pages"
+bash tests/check_manuals.sh
+echo "=== packages"
+bash tests/package_test.sh
 echo "=== all tests passed"
