@@ -28,6 +28,11 @@ bool running_under_wine()
 static std::vector<std::string> command_for(const std::string &tool, const std::vector<std::string> &args)
 {
     std::vector<std::string> command;
+    // A wrapper (valgrind, say) runs the native tools under it; unlike a
+    // runner it does not mean the tools are the Windows build.
+    std::string wrapper = env_or("TOOLS_WRAPPER", "");
+    if (!wrapper.empty())
+        command.push_back(wrapper);
     std::string runner = env_or("TOOLS_RUNNER", "");
     if (!runner.empty())
         command.push_back(runner);

@@ -1,6 +1,7 @@
 // Runs the built tools as processes, in scratch folders, for the end-to-end
 // tests.  The same tests run the Windows .exe files under Wine when
-// TOOLS_RUNNER=wine, TOOLS_DIR and TOOLS_SUFFIX=.exe are set.
+// TOOLS_RUNNER=wine, TOOLS_DIR and TOOLS_SUFFIX=.exe are set.  TOOLS_WRAPPER
+// names a program that runs each tool (tests/run_valgrind.sh sets it).
 #pragma once
 
 #include <gtest/gtest.h>
