@@ -19,6 +19,7 @@ run_suite() { # name, cmake options...
 }
 
 run_suite werror -DWARNINGS_AS_ERRORS=ON
+bash tests/run_windows.sh
 run_suite sanitize -DWARNINGS_AS_ERRORS=ON -DENABLE_SANITIZERS=ON
 echo "=== manual pages"
 bash tests/check_manuals.sh

@@ -42,12 +42,15 @@ struct SayCase {
     std::vector<std::string> args; // "{dir}" stands for the scratch folder
     std::string expected;          // without the CR of the line end
     int status;
+    const char *native_only = nullptr; // why Windows decides otherwise
 };
 
 class SayLine : public SayFolder, public testing::WithParamInterface<SayCase> {};
 
 TEST_P(SayLine, WritesOneLineAndReturnsTheCount)
 {
+    if (GetParam().native_only && running_under_wine())
+        GTEST_SKIP() << GetParam().native_only;
     std::vector<std::string> args = GetParam().args;
     for (std::string &arg : args)
         if (std::size_t at = arg.find("{dir}"); at != std::string::npos)
@@ -73,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                     SayCase{"count_then_empty_text", {"/*.s16", ""}, "3 \n", 3},
                     SayCase{"empty_pattern", {"/"}, "0 \n", 0},
                     SayCase{"missing_folder", {"/nowhere/*.s16", "x"}, "0 x\n", 0},
-                    SayCase{"only_first_marker_removed", {"x", "//{dir}/sprites/*.s16"}, "x 2\n", 2},
+                    SayCase{"only_first_marker_removed", {"x", "//{dir}/sprites/*.s16"}, "x 2\n", 2,
+                            "a leading // is a network path on Windows"},
                     SayCase{"folder_part_backslash", {"/sprites\\*.s16"}, "2 \n", 2},
                     SayCase{"two_patterns_last_wins", {"/*.shp", "/*.s16"}, "3 (null)\n", 3},
                     SayCase{"extra_arguments_ignored", {"a", "/*.s16", "b", "c"}, "a 3\n", 3},
