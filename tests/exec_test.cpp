@@ -100,11 +100,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "t " + LONG_BASE + ".shp " + LONG_BASE + ".s16   \n"}),
     LabelName());
 
-struct UsageCase {
-    const char *label;
-    std::vector<std::string> args;
-};
-
 class ExecUsage : public testing::TestWithParam<UsageCase> {};
 
 TEST_P(ExecUsage, ShowsUsageScreen)
@@ -112,10 +107,7 @@ TEST_P(ExecUsage, ShowsUsageScreen)
     ScratchDir dir;
     write_file(dir / "tank.shp");
     ToolRun run = run_tool("Exec", GetParam().args, dir.path());
-    std::string notice;
-    EXPECT_EQ(after_notice(run.out, &notice), USAGE_AFTER_NOTICE);
-    EXPECT_NE(notice.find("Exec"), std::string::npos) << notice;
-    EXPECT_EQ(run.status, 0);
+    expect_notice_then(run, "Exec", USAGE_AFTER_NOTICE);
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, ExecUsage,

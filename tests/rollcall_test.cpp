@@ -23,16 +23,8 @@ std::string messages_for(const std::string &list_path)
 // A normal run: the notice names the tool, then the two messages follow.
 void expect_normal_run(const ToolRun &run, const std::string &list_path)
 {
-    std::string notice;
-    EXPECT_EQ(after_notice(run.out, &notice), messages_for(list_path));
-    EXPECT_NE(notice.find("Rollcall"), std::string::npos) << notice;
-    EXPECT_EQ(run.status, 0);
+    expect_notice_then(run, "Rollcall", messages_for(list_path));
 }
-
-struct UsageCase {
-    const char *label;
-    std::vector<std::string> args;
-};
 
 class RollcallUsage : public testing::TestWithParam<UsageCase> {};
 
@@ -40,10 +32,7 @@ TEST_P(RollcallUsage, ShowsUsageAndCreatesNothing)
 {
     ScratchDir dir;
     ToolRun run = run_tool("Rollcall", GetParam().args, dir.path());
-    std::string notice;
-    EXPECT_EQ(after_notice(run.out, &notice), USAGE_AFTER_NOTICE);
-    EXPECT_NE(notice.find("Rollcall"), std::string::npos);
-    EXPECT_EQ(run.status, 0);
+    expect_notice_then(run, "Rollcall", USAGE_AFTER_NOTICE);
     EXPECT_FALSE(file_exists(dir / "list.txt"));
 }
 
@@ -202,11 +191,10 @@ TEST(Rollcall, FullDiskIsReportedNotDone)
     ScratchDir dir;
     write_file(dir / "a.shp");
     ToolRun run = run_tool("Rollcall", {"*.shp", "/dev/full"}, dir.path());
-    std::string notice;
-    EXPECT_EQ(after_notice(run.out, &notice),
-              crlf("Creating /dev/full to use with Marno QUILLBOX  to repack Torvex/Corvale.dat\n") +
-                  "Error writing /dev/full");
-    EXPECT_EQ(run.status, 1);
+    expect_notice_then(run, "Rollcall",
+                       crlf("Creating /dev/full to use with Marno QUILLBOX  to repack Torvex/Corvale.dat\n") +
+                           "Error writing /dev/full",
+                       1);
 }
 
 } // namespace

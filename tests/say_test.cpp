@@ -85,21 +85,13 @@ INSTANTIATE_TEST_SUITE_P(
                     SayCase{"format_text_with_count", {"%d%s%n", "/*.s16"}, "%d%s%n 3\n", 3}),
     LabelName());
 
-struct UsageCase {
-    const char *label;
-    std::vector<std::string> args;
-};
-
 class SayUsage : public testing::TestWithParam<UsageCase> {};
 
 TEST_P(SayUsage, ShowsUsageScreen)
 {
     ScratchDir dir;
     ToolRun run = run_tool("Say", GetParam().args, dir.path());
-    std::string notice;
-    EXPECT_EQ(after_notice(run.out, &notice), USAGE_AFTER_NOTICE);
-    EXPECT_NE(notice.find("Say"), std::string::npos) << notice;
-    EXPECT_EQ(run.status, 0);
+    expect_notice_then(run, "Say", USAGE_AFTER_NOTICE);
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, SayUsage,

@@ -126,6 +126,14 @@ std::string after_notice(const std::string &out, std::string *notice)
     return out.substr(end + 2);
 }
 
+void expect_notice_then(const ToolRun &run, const std::string &tool, const std::string &rest, int status)
+{
+    std::string notice;
+    EXPECT_EQ(after_notice(run.out, &notice), rest);
+    EXPECT_NE(notice.find(tool), std::string::npos) << notice;
+    EXPECT_EQ(run.status, status);
+}
+
 ScratchDir::ScratchDir()
 {
     std::string pattern = (fs::temp_directory_path() / "tooltest.XXXXXX").string();

@@ -39,6 +39,16 @@ bool run_tool_unprivileged(const std::string &tool, const std::vector<std::strin
 // a notice naming itself; returns the rest.
 std::string after_notice(const std::string &out, std::string *notice = nullptr);
 
+// Expects a one-line notice naming `tool`, then exactly `rest`, and
+// `status`.
+void expect_notice_then(const ToolRun &run, const std::string &tool, const std::string &rest, int status = 0);
+
+// Arguments that lead to a usage screen.
+struct UsageCase {
+    const char *label;
+    std::vector<std::string> args;
+};
+
 // True when the tools under test are the Windows build run by Wine.
 bool running_under_wine();
 
