@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -417,5 +418,51 @@ TEST_P(LockedFolder, EveryToolSeesNothingThere)
 INSTANTIATE_TEST_SUITE_P(Modes, LockedFolder,
                          testing::Values(LockedCase{"no_access", 0}, LockedCase{"search_only", 0311}),
                          LabelName());
+
+// ---------------------------------------------------------------------------
+// Standard output closed before the tool starts (`Rollcall ... >&-`): the
+// list file must not take its place and collect the messages.
+
+// Runs `tool` with its standard output closed, through a small script put
+// in front of any wrapper already in use.
+ToolRun run_with_output_closed(const ScratchDir &dir, const std::string &tool, const std::vector<std::string> &args)
+{
+    const char *outer = std::getenv("TOOLS_WRAPPER");
+    const std::string saved = outer ? outer : "";
+    const std::string script = dir / "close-output.sh";
+    write_file(script, "#!/bin/sh\nexec " + saved + " \"$@\" >&-\n");
+    chmod(script.c_str(), 0755);
+    setenv("TOOLS_WRAPPER", script.c_str(), 1);
+    ToolRun run = run_tool(tool, args, dir.path());
+    if (outer)
+        setenv("TOOLS_WRAPPER", saved.c_str(), 1);
+    else
+        unsetenv("TOOLS_WRAPPER");
+    fs::remove(script);
+    return run;
+}
+
+TEST(ClosedOutput, RollcallListHoldsOnlyTheNames)
+{
+    ScratchDir dir;
+    write_file(dir / "b.shp");
+    write_file(dir / "a.shp");
+    // A list path long enough that the messages fill the output buffer
+    // before the list is written.
+    const std::string folder = std::string(200, 'f') + "/" + std::string(200, 'g');
+    fs::create_directories(dir / folder);
+    const std::string list_path = folder + "/list.txt";
+    run_with_output_closed(dir, "Rollcall", {"*.shp", list_path});
+    EXPECT_EQ(read_file(dir / list_path), crlf("a.shp\nb.shp\n"));
+}
+
+TEST(ClosedOutput, ExecFailsAndSayKeepsItsCount)
+{
+    ScratchDir dir;
+    write_file(dir / "a.shp");
+    write_file(dir / "b.shp");
+    EXPECT_EQ(run_with_output_closed(dir, "Exec", {"conv", "*.shp", "s16"}).status, 1);
+    EXPECT_EQ(run_with_output_closed(dir, "Say", {"/*.shp", "files"}).status, 2);
+}
 
 } // namespace
