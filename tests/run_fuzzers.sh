@@ -23,7 +23,7 @@ if [[ ${1:-} == --long ]]; then
     seconds=${2:-600}
 fi
 
-cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DBUILD_FUZZERS=ON -DBUILD_TESTING=OFF -DWARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target fuzz_wildcard fuzz_command_line fuzz_sort_key
 
