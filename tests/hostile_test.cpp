@@ -72,6 +72,8 @@ class HostileNames : public testing::Test {
 protected:
     void SetUp() override
     {
+        if (running_under_wine())
+            GTEST_SKIP() << "names no Windows file system can hold: the POSIX search's rules";
         for (const Names *names : {&DELIVERED, &PASSED_OVER})
             for (const std::string &name : *names)
                 write_file(dir_ / name, "x");
@@ -237,10 +239,12 @@ INSTANTIATE_TEST_SUITE_P(
         PathologicalCase{"stars_and_letters_matching", "*a*a*a*a*a*a*a*a*p", 1},
         // 10,000 characters: "*a" repeated, then a letter no name has.
         PathologicalCase{"ten_thousand_characters", repeated("*a", 4999) + "z", 0},
-        // 'a' and 9,999 DOS_QMs take any name of up to 10,000 characters
-        // that starts with 'a' and has no dot: the 255 a's.  (A first
+        // A pattern of MAX_PATH (260) bytes or more finds nothing, as
+        // FindFirstFileA refuses it on Windows, even where its name part
+        // would take a name ('a' and DOS_QMs take the 255 a's).  (A first
         // argument that starts with '?' is Rollcall's usage screen.)
-        PathologicalCase{"ten_thousand_question_marks", "a" + std::string(9999, '?'), 1},
+        PathologicalCase{"ten_thousand_question_marks", "a" + std::string(9999, '?'), 0},
+        PathologicalCase{"question_marks_max_path", "a" + std::string(259, '?'), 0},
         PathologicalCase{"ten_thousand_literals", std::string(10000, 'a'), 0},
         PathologicalCase{"folder_name_past_path_max", LONG_FOLDER + "/*", 0},
         PathologicalCase{"folder_path_past_path_max", DEEP_FOLDER + "*", 0},
@@ -444,6 +448,8 @@ ToolRun run_with_output_closed(const ScratchDir &dir, const std::string &tool, c
 
 TEST(ClosedOutput, RollcallListHoldsOnlyTheNames)
 {
+    if (running_under_wine())
+        GTEST_SKIP() << "a closed standard stream is a POSIX case";
     ScratchDir dir;
     write_file(dir / "b.shp");
     write_file(dir / "a.shp");
@@ -458,6 +464,8 @@ TEST(ClosedOutput, RollcallListHoldsOnlyTheNames)
 
 TEST(ClosedOutput, ExecFailsAndSayKeepsItsCount)
 {
+    if (running_under_wine())
+        GTEST_SKIP() << "a closed standard stream is a POSIX case";
     ScratchDir dir;
     write_file(dir / "a.shp");
     write_file(dir / "b.shp");
