@@ -171,8 +171,15 @@ int fetch_next(SearchRecord *record)
     }
 }
 
+// FindFirstFileA takes a path of at most MAX_PATH - 1 characters and finds
+// nothing for a longer one; a pattern that long finds nothing here either,
+// even where its name part could take a name.
+constexpr std::size_t WINDOWS_MAX_PATH = 260;
+
 bool open_search(const char *pattern, SearchState *state)
 {
+    if (std::strlen(pattern) >= WINDOWS_MAX_PATH)
+        return false;
     const PatternParts parts = split_pattern(pattern);
     if (parts.name.empty() || !folder_path_of(parts, state->folder_path))
         return false;
