@@ -21,6 +21,11 @@ run_suite() { # name, cmake options...
 run_suite werror -DWARNINGS_AS_ERRORS=ON
 bash tests/run_windows.sh
 run_suite sanitize -DWARNINGS_AS_ERRORS=ON -DENABLE_SANITIZERS=ON
+require_packages clang libclang-rt-14-dev valgrind
+echo "=== fuzzers"
+bash tests/run_fuzzers.sh
+echo "=== end-to-end tests under valgrind"
+bash tests/run_valgrind.sh build/werror
 echo "=== manual pages"
 bash tests/check_manuals.sh
 echo "=== packages"
