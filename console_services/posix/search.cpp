@@ -171,17 +171,17 @@ int fetch_next(SearchRecord *record)
     }
 }
 
-// FindFirstFileA takes a path of at most MAX_PATH - 1 characters and finds
-// nothing for a longer one; a pattern that long finds nothing here either,
-// even where its name part could take a name.
-constexpr std::size_t WINDOWS_MAX_PATH = 260;
+// No file system of either platform holds a name longer than 255
+// characters, and Windows refuses a longer name part outright.  So such a
+// pattern finds nothing here either, even where its '?'s, which may match
+// nothing, would let it take a shorter name.  Long folder parts are left to
+// the folder's own limits.
+constexpr std::size_t LONGEST_NAME = 255;
 
 bool open_search(const char *pattern, SearchState *state)
 {
-    if (std::strlen(pattern) >= WINDOWS_MAX_PATH)
-        return false;
     const PatternParts parts = split_pattern(pattern);
-    if (parts.name.empty() || !folder_path_of(parts, state->folder_path))
+    if (parts.name.empty() || parts.name.size() > LONGEST_NAME || !folder_path_of(parts, state->folder_path))
         return false;
     if (!wildcard_compile(parts.name, &state->pattern))
         return false;
