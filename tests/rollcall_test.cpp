@@ -2,6 +2,8 @@
 // and its exit status, compared byte for byte.
 #include "tool_runner.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -195,6 +197,40 @@ TEST(Rollcall, FullDiskIsReportedNotDone)
                        crlf("Creating /dev/full to use with Marno QUILLBOX  to repack Torvex/Corvale.dat\n") +
                            "Error writing /dev/full",
                        1);
+}
+
+// Running out of memory while names are stored or sorted ends the run with
+// status 1 and no messages at all: no list is passed off as complete.
+TEST(Rollcall, RunningOutOfMemoryIsAFailureWithoutMessages)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs far more address space than any limit here";
+#endif
+    if (running_under_wine() || std::getenv("TOOLS_WRAPPER"))
+        GTEST_SKIP() << "the address-space limit applies to the native tool alone";
+    ScratchDir dir;
+    // The smallest limit under which an ordinary run works, to 1 MiB: the
+    // libraries and locale data take most of it, and that differs between
+    // machines.
+    const std::size_t MiB = 1 << 20;
+    std::size_t enough = 0;
+    for (std::size_t limit = 16 * MiB; limit <= 1024 * MiB && !enough; limit += MiB)
+        if (run_tool_with_memory_limit("Rollcall", {"*.shp", "list.txt"}, dir.path(), limit).status == 0)
+            enough = limit;
+    ASSERT_NE(enough, 0u) << "Rollcall never ran under any limit";
+
+    // Names worth a few MiB more than that.
+    for (int i = 0; i < 12000; i++)
+        write_file(dir / (std::to_string(i) + std::string(240, 'n') + ".shp"));
+    ToolRun starved = run_tool_with_memory_limit("Rollcall", {"*.shp", "list.txt"}, dir.path(), enough + MiB);
+    EXPECT_EQ(starved.out, "");
+    EXPECT_EQ(starved.status, 1);
+    EXPECT_EQ(read_file(dir / "list.txt"), "");
+
+    // With room to spare the same folder lists fine: it was memory.
+    ToolRun roomy = run_tool_with_memory_limit("Rollcall", {"*.shp", "list.txt"}, dir.path(), enough + 64 * MiB);
+    EXPECT_EQ(roomy.status, 0);
+    EXPECT_EQ(std::count(roomy.out.begin(), roomy.out.end(), '\n'), 3);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,8 +44,14 @@ static std::vector<std::string> command_for(const std::string &tool, const std::
 
 static const uid_t NOBODY = 65534;
 
+// What the child changes about itself before it runs the tool.
+struct ChildSetup {
+    bool unprivileged = false;      // become "nobody"
+    std::size_t address_space = 0;  // bytes; 0 leaves the limit alone
+};
+
 static ToolRun run_as(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
-                      const std::string &stdout_path, bool unprivileged)
+                      const std::string &stdout_path, const ChildSetup &setup)
 {
     std::string capture = stdout_path;
     if (capture.empty()) {
@@ -69,7 +76,10 @@ static ToolRun run_as(const std::string &tool, const std::vector<std::string> &a
         int out = open(capture.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0)
             _exit(126);
-        if (unprivileged && (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
+        if (setup.unprivileged && (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0))
+            _exit(125);
+        struct rlimit limit = {setup.address_space, setup.address_space};
+        if (setup.address_space && setrlimit(RLIMIT_AS, &limit) != 0)
             _exit(125);
         if (chdir(cwd.c_str()) != 0)
             _exit(126);
@@ -93,7 +103,13 @@ static ToolRun run_as(const std::string &tool, const std::vector<std::string> &a
 ToolRun run_tool(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
                  const std::string &stdout_path)
 {
-    return run_as(tool, args, cwd, stdout_path, false);
+    return run_as(tool, args, cwd, stdout_path, ChildSetup{});
+}
+
+ToolRun run_tool_with_memory_limit(const std::string &tool, const std::vector<std::string> &args,
+                                   const std::string &cwd, std::size_t address_space)
+{
+    return run_as(tool, args, cwd, "", ChildSetup{false, address_space});
 }
 
 bool run_tool_unprivileged(const std::string &tool, const std::vector<std::string> &args, const std::string &cwd,
@@ -112,7 +128,7 @@ bool run_tool_unprivileged(const std::string &tool, const std::vector<std::strin
     for (fs::path folder = cwd; folder.has_relative_path() && folder != temp; folder = folder.parent_path())
         if (chmod(folder.c_str(), 0755) != 0)
             return false;
-    *run = run_as(tool, args, cwd, "", true);
+    *run = run_as(tool, args, cwd, "", ChildSetup{true, 0});
     return run->status != 125;
 }
 

@@ -35,6 +35,11 @@ ToolRun run_tool(const std::string &tool, const std::vector<std::string> &args, 
 bool run_tool_unprivileged(const std::string &tool, const std::vector<std::string> &args,
                            const std::string &cwd, ToolRun *run);
 
+// As run_tool, with the tool's address space limited to `address_space`
+// bytes, so that it runs out of memory.
+ToolRun run_tool_with_memory_limit(const std::string &tool, const std::vector<std::string> &args,
+                                   const std::string &cwd, std::size_t address_space);
+
 // Splits off the first line (through its CR LF), which every tool uses for
 // a notice naming itself; returns the rest.
 std::string after_notice(const std::string &out, std::string *notice = nullptr);
