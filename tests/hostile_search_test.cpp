@@ -23,14 +23,6 @@ struct CostCase {
     bool matches;
 };
 
-std::string repeated(const std::string &piece, std::size_t times)
-{
-    std::string text;
-    for (std::size_t i = 0; i < times; ++i)
-        text += piece;
-    return text;
-}
-
 class LongPatternCost : public testing::TestWithParam<CostCase> {};
 
 // However long the pattern, one match costs at most two visits of each

@@ -206,14 +206,6 @@ protected:
     ScratchDir dir_;
 };
 
-std::string repeated(const std::string &piece, std::size_t times)
-{
-    std::string text;
-    for (std::size_t i = 0; i < times; ++i)
-        text += piece;
-    return text;
-}
-
 TEST_P(PathologicalPattern, EveryToolEndsWithTheOrdinaryOutcome)
 {
     const PathologicalCase &c = GetParam();

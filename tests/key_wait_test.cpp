@@ -70,13 +70,7 @@ std::string as_terminal_shows(const std::string &text, const struct termios &mod
 {
     if (!(mode.c_oflag & OPOST) || !(mode.c_oflag & ONLCR))
         return text;
-    std::string shown;
-    for (char c : text) {
-        if (c == '\n')
-            shown += '\r';
-        shown += c;
-    }
-    return shown;
+    return crlf(text);
 }
 
 bool ends_with(const std::string &text, const std::string &tail)

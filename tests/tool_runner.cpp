@@ -201,3 +201,11 @@ std::string crlf(const std::string &text)
     }
     return result;
 }
+
+std::string repeated(const std::string &piece, std::size_t times)
+{
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}

@@ -76,5 +76,8 @@ void write_file(const std::string &path, const std::string &content = "");
 std::string read_file(const std::string &path);
 bool file_exists(const std::string &path);
 
+// `piece` written `times` times over, for long patterns and names.
+std::string repeated(const std::string &piece, std::size_t times);
+
 // Turns "\n" into CR LF, to write expected output readably.
 std::string crlf(const std::string &text);
