@@ -102,17 +102,41 @@ done
 # on a terminal, here a pseudo-terminal made by script(1).  Keys that send
 # a character and keys found only in the key table (F1, arrows, Insert) end
 # the wait with status 0, Ctrl+C too; with no key the program keeps waiting.
+# A key is sent only once the usage screen is on the terminal: until then
+# the terminal is still in line mode, and a Ctrl+C typed while Wine starts
+# up interrupts it, as it would any program that is not yet reading keys.
+
+# wait_for_usage_screen FILE PID: true once FILE holds the screen's last
+# line, false when PID ended first or a minute passed.
+wait_for_usage_screen() {
+    local file=$1 pid=$2
+    for _ in $(seq 600); do
+        grep -q 'Hit any key' "$file" 2>/dev/null && return 0
+        kill -0 "$pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
 
 # key_wait_on_console LABEL KEYS: KEYS is a printf format, empty for none.
 key_wait_on_console() {
-    local label="key wait on a console, $1" keys=$2 fifo=$scratch/keys status=0
-    rm -f "$fifo"
+    local label="key wait on a console, $1" keys=$2 fifo=$scratch/keys screen=$scratch/screen status=0
+    rm -f "$fifo" "$screen"
     mkfifo "$fifo"
     (cd "$scratch" && exec "${locale_env[@]}" script -qfec "wine '$windows_bin/Rollcall.exe'" /dev/null \
-        <"$fifo" >/dev/null 2>&1) &
+        <"$fifo" >"$screen" 2>&1) &
     local pid=$!
     exec 3>"$fifo"
-    sleep 3 # Wine starts and shows the usage screen
+    if ! wait_for_usage_screen "$screen" "$pid"; then
+        fail "$label: no usage screen within a minute"
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        exec 3>&-
+        return
+    fi
+    # The screen is written just before the wait begins; a second covers
+    # the step from one to the other on a busy machine.
+    sleep 1
     # shellcheck disable=SC2059
     [ -z "$keys" ] || printf "$keys" >&3
     for _ in $(seq 50); do
