@@ -101,6 +101,12 @@ done
 # A key is sent only once the usage screen is on the terminal: until then
 # the terminal is still in line mode, and a Ctrl+C typed while Wine starts
 # up interrupts it, as it would any program that is not yet reading keys.
+#
+# Wine leaves the terminal's signal keys on, so Ctrl+C also raises SIGINT in
+# the terminal's foreground process group.  script(1) starts the command
+# through $SHELL; a shell that waits for wine instead of becoming it (dash,
+# the /bin/sh script(1) falls back to when SHELL is unset) dies of that
+# signal and reports 130.  So the shell is fixed and told to exec wine.
 
 # wait_for_usage_screen FILE PID: true once FILE holds the screen's last
 # line, false when PID ended first or a minute passed.
@@ -119,7 +125,7 @@ key_wait_on_console() {
     local label="key wait on a console, $1" keys=$2 fifo=$scratch/keys screen=$scratch/screen status=0
     rm -f "$fifo" "$screen"
     mkfifo "$fifo"
-    (cd "$scratch" && exec "${locale_env[@]}" script -qfec "wine '$windows_bin/Rollcall.exe'" /dev/null \
+    (cd "$scratch" && exec "${locale_env[@]}" SHELL=/bin/sh script -qfec "exec wine '$windows_bin/Rollcall.exe'" /dev/null \
         <"$fifo" >"$screen" 2>&1) &
     local pid=$!
     exec 3>"$fifo"
